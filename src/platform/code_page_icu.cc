@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/code_page.h"
 
@@ -76,32 +78,92 @@ std::optional<std::basic_string_view<Unit>> input_view(const Unit* input, int in
   return std::basic_string_view<Unit>(input, length);
 }
 
-// Runs an ICU whole-string conversion once, into a buffer of `capacity` units, which the
-// caller computes as an upper bound of the output.
-template <class Unit, class Convert>
-std::optional<std::basic_string<Unit>> run_conversion(std::size_t capacity, Convert convert) {
-  if (capacity > INT32_MAX) return std::nullopt;
-  std::basic_string<Unit> converted(capacity, Unit{});
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t written = convert(converted.data(), static_cast<int32_t>(capacity), &status);
-  // A full buffer is not NUL-terminated, which ICU reports as a warning.
-  if (U_FAILURE(status) || written < 0 || static_cast<std::size_t>(written) > capacity) {
-    return std::nullopt;
-  }
-  converted.resize(static_cast<std::size_t>(written));
-  return converted;
+template <class Unit>
+bool is_ascii(Unit u) {
+  return static_cast<std::make_unsigned_t<Unit>>(u) < 0x80;
 }
 
-// The Windows result: the count when only counting, else the count if it fits, else 0.
+// Both code pages and UTF-16 agree on ASCII, which makes up most of a page: runs of at least
+// this many ASCII units are copied as they are, and only the rest goes through ICU.
+constexpr std::size_t MIN_ASCII_RUN = 16;
+
+// The number of ASCII units from i on, tested eight bytes at a time.
 template <class Unit>
-int deliver(const std::optional<std::basic_string<Unit>>& converted, Unit* output,
-            int output_size) {
-  if (!converted || converted->empty() || converted->size() > INT_MAX) return 0;
-  const int needed = static_cast<int>(converted->size());
-  if (output_size == 0) return needed;
-  if (needed > output_size) return 0;
-  std::copy(converted->begin(), converted->end(), output);
-  return needed;
+std::size_t ascii_run(std::basic_string_view<Unit> s, std::size_t i) {
+  constexpr std::size_t per_word = sizeof(std::uint64_t) / sizeof(Unit);
+  constexpr std::uint64_t high_bits =
+      sizeof(Unit) == 1 ? 0x8080808080808080ULL : 0xFF80FF80FF80FF80ULL;
+  std::size_t j = i;
+  for (; j + per_word <= s.size(); j += per_word) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + j, sizeof word);
+    if ((word & high_bits) != 0) break;
+  }
+  while (j < s.size() && is_ascii(s[j])) ++j;
+  return j - i;
+}
+
+// Converts `in` into out[0..capacity) and returns the count written, or nullopt when ICU
+// fails or the output does not fit. `next_char`(in, i) is the end of the character that
+// starts at i, so that no segment handed to ICU ends inside a character; `icu_step` is
+// ucnv_toUnicode or ucnv_fromUnicode, called with flush for each whole segment.
+template <class From, class To, class NextChar, class IcuStep>
+std::optional<std::size_t> convert_into(std::basic_string_view<From> in, To* out,
+                                        std::size_t capacity, NextChar next_char,
+                                        IcuStep icu_step) {
+  std::size_t i = 0;
+  std::size_t written = 0;
+  while (i < in.size()) {
+    const std::size_t run = ascii_run(in, i);
+    if (run >= MIN_ASCII_RUN || i + run == in.size()) {
+      if (run > capacity - written) return std::nullopt;
+      std::copy(in.begin() + static_cast<std::ptrdiff_t>(i),
+                in.begin() + static_cast<std::ptrdiff_t>(i + run), out + written);
+      written += run;
+      i += run;
+      continue;
+    }
+    std::size_t end = i;  // the segment runs up to the next long ASCII run
+    while (end < in.size()) {
+      if (is_ascii(in[end])) {
+        const std::size_t r = ascii_run(in, end);
+        if (r >= MIN_ASCII_RUN || end + r == in.size()) break;
+        end += r;
+      } else {
+        end = next_char(in, end);
+      }
+    }
+    To* target = out + written;
+    const From* source = in.data() + i;
+    UErrorCode status = U_ZERO_ERROR;
+    icu_step(&target, out + capacity, &source, in.data() + end, &status);
+    if (U_FAILURE(status) || source != in.data() + end) return std::nullopt;
+    written = static_cast<std::size_t>(target - out);
+    i = end;
+  }
+  return written;
+}
+
+// The Windows result: the count when only counting, else the count if it fits, else 0, with
+// the output buffer left untouched. `capacity` is an upper bound of the output size.
+template <class To, class Convert>
+int deliver(std::size_t capacity, To* output, int output_size, Convert convert) {
+  if (capacity > INT32_MAX) return 0;
+  std::optional<std::size_t> written;
+  if (output_size > 0 && static_cast<std::size_t>(output_size) >= capacity) {
+    written = convert(output, capacity);  // cannot be too small: no temporary needed
+  } else {
+    std::basic_string<To> converted(capacity, To{});
+    written = convert(converted.data(), capacity);
+    if (written && output_size > 0 && *written <= static_cast<std::size_t>(output_size)) {
+      std::copy(converted.begin(), converted.begin() + static_cast<std::ptrdiff_t>(*written),
+                output);
+    } else if (output_size > 0) {
+      return 0;
+    }
+  }
+  if (!written || *written == 0) return 0;
+  return static_cast<int>(*written);
 }
 
 }  // namespace
@@ -117,13 +179,20 @@ int MultiByteToWideChar(unsigned code_page, unsigned long flags, const char* inp
     ucnv_setToUCallBack(converter.get(), to_question_mark, nullptr, nullptr, nullptr, &status);
     if (U_FAILURE(status)) return 0;
   }
-  const auto converted =
-      // Neither UTF-8 nor code page 936 yields more UTF-16 units than input bytes.
-      run_conversion<char16_t>(bytes->size(), [&](UChar* out, int32_t size, UErrorCode* status) {
-        return ucnv_toUChars(converter.get(), out, size, bytes->data(),
-                             static_cast<int32_t>(bytes->size()), status);
-      });
-  return deliver(converted, output, output_units);
+  // A lead byte of code page 936 takes the byte after it; UTF-8 continuation bytes are
+  // never ASCII, so any byte ends a character there.
+  const bool gbk = is_gbk(code_page);
+  auto next_char = [gbk](std::string_view in, std::size_t i) {
+    return gbk && static_cast<unsigned char>(in[i]) >= 0x81 && i + 1 < in.size() ? i + 2 : i + 1;
+  };
+  auto icu_step = [&](UChar** target, UChar* target_end, const char** source,
+                      const char* source_end, UErrorCode* status) {
+    ucnv_toUnicode(converter.get(), target, target_end, source, source_end, nullptr, true, status);
+  };
+  // Neither UTF-8 nor code page 936 yields more UTF-16 units than input bytes.
+  return deliver(bytes->size(), output, output_units, [&](char16_t* out, std::size_t capacity) {
+    return convert_into(*bytes, out, capacity, next_char, icu_step);
+  });
 }
 
 int WideCharToMultiByte(unsigned code_page, unsigned long flags, const char16_t* input,
@@ -143,14 +212,17 @@ int WideCharToMultiByte(unsigned code_page, unsigned long flags, const char16_t*
                         &status);
   if (default_char != nullptr) ucnv_setSubstChars(converter.get(), default_char, 1, &status);
   if (U_FAILURE(status)) return 0;
+  auto next_unit = [](std::u16string_view, std::size_t i) { return i + 1; };
+  auto icu_step = [&](char** target, char* target_end, const UChar** source,
+                      const UChar* source_end, UErrorCode* status) {
+    ucnv_fromUnicode(converter.get(), target, target_end, source, source_end, nullptr, true,
+                     status);
+  };
   // At most 3 bytes per unit (UTF-8 of the BMP); code page 936 needs at most 2.
   const std::size_t capacity = units->size() * (is_gbk(code_page) ? 2 : 3);
-  const auto converted =
-      run_conversion<char>(capacity, [&](char* out, int32_t size, UErrorCode* status) {
-        return ucnv_fromUChars(converter.get(), out, size, units->data(),
-                               static_cast<int32_t>(units->size()), status);
-      });
-  const int result = deliver(converted, output, output_bytes);
+  const int result = deliver(capacity, output, output_bytes, [&](char* out, std::size_t cap) {
+    return convert_into(*units, out, cap, next_unit, icu_step);
+  });
   if (used_default_char != nullptr) *used_default_char = used_default ? 1 : 0;
   return result;
 }

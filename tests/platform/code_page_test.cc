@@ -162,5 +162,44 @@ TEST(WideCharToMultiByte, DefaultCharacterAndUsedFlag) {
   EXPECT_EQ(used, 1);
 }
 
+// Long texts mix ASCII runs of every length with characters that need the converter, so
+// that each kind of piece meets each other one at every offset.
+TEST(CodePageFunctions, LongMixedTextsConvertPieceByPiece) {
+  struct Piece {
+    std::string_view gbk, utf8;
+    std::u16string_view wide;
+    bool round_trips;
+  } pieces[] = {
+      {"\xD6\xD0", "\xE4\xB8\xAD", u"\u4E2D", true},
+      {"\x80", "\xE2\x82\xAC", u"\u20AC", true},
+      {"\x81\x20", "? ", u"? ", false},  // a lead byte whose next byte cannot trail it
+      {"\xB0\x41", "\xE7\x99\x86", u"\u7646", true},  // a trail byte in the ASCII range
+  };
+  std::string gbk, utf8, gbk_valid;
+  std::u16string wide, wide_valid;
+  for (int i = 0; i < 400; ++i) {
+    const Piece& p = pieces[static_cast<std::size_t>(i) % std::size(pieces)];
+    const std::string ascii(static_cast<std::size_t>(i % 37), static_cast<char>('a' + i % 26));
+    gbk += ascii;
+    gbk += p.gbk;
+    utf8 += ascii;
+    utf8 += p.utf8;
+    wide += std::u16string(ascii.begin(), ascii.end());
+    wide += p.wide;
+    if (p.round_trips) {
+      gbk_valid += ascii;
+      gbk_valid += p.gbk;
+      wide_valid += std::u16string(ascii.begin(), ascii.end());
+      wide_valid += p.wide;
+    }
+  }
+  gbk += "\xD6";  // a lead byte at the very end
+  wide += u"?";
+  EXPECT_EQ(to_wide(CP_GBK, gbk), wide);
+  EXPECT_EQ(to_narrow(CP_GBK, wide_valid), gbk_valid);
+  EXPECT_EQ(to_wide(CP_UTF8, utf8), wide.substr(0, wide.size() - 1));
+  EXPECT_EQ(to_narrow(CP_UTF8, wide.substr(0, wide.size() - 1)), utf8);
+}
+
 }  // namespace
 }  // namespace mvsearch
