@@ -8,6 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Any sanitizer report ends the process with a failure, so it fails its test.
 export ASAN_OPTIONS=abort_on_error=0:halt_on_error=1:detect_leaks=1:exitcode=99
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=99
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
 
 for variant in release sanitize; do
   echo "== $variant build"
