@@ -20,41 +20,12 @@ for file in "$program" "$standin" "$probe"; do
 done
 host=$(sed -n 's/^MVSEARCH_CATALOGUE_HOST:STRING=//p' "$build/CMakeCache.txt")
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill -TERM "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 20 ms
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.02
-  done
-}
+# shellcheck source=../scripts/lib/xvfb_session.sh
+source "$root/scripts/lib/xvfb_session.sh"
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-mkdir -p "$work/bin" "$work/runtime"
-chmod 700 "$work/runtime"
-printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"  # the promotion page goes nowhere
-chmod +x "$work/bin/xdg-open"
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>"$work/xvfb.log" &
-pids+=($!)
-exec 3>&-
-wait_for 20 test -s "$work/display" || { cat "$work/xvfb.log" >&2; exit 1; }
-DISPLAY=":$(head -1 "$work/display")"
-export DISPLAY
-export PATH="$work/bin:$PATH" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+start_xvfb
 
 start_standin() {  # start_standin OPTIONS...: sets $port
   "$standin" --port 0 --quiet "$@" >"$work/port" &

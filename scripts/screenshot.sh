@@ -19,46 +19,16 @@ if [[ ! -x $program || ! -x $standin || ! -x $probe ]]; then
 fi
 host=$(sed -n 's/^MVSEARCH_CATALOGUE_HOST:STRING=//p' "$build/CMakeCache.txt")
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill -TERM "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=lib/xvfb_session.sh
+source "$root/scripts/lib/xvfb_session.sh"
 
-wait_for() {  # wait_for SECONDS COMMAND...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
-
-# The promotion page would go to a browser: a do-nothing opener keeps it away.
-mkdir -p "$work/bin" "$work/runtime"
-chmod 700 "$work/runtime"
-printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>"$work/xvfb.log" &
-pids+=($!)
-exec 3>&-
-wait_for 20 test -s "$work/display" || { cat "$work/xvfb.log" >&2; exit 1; }
-DISPLAY=":$(head -1 "$work/display")"
-export DISPLAY
+start_xvfb
 
 "$standin" --port 0 --quiet >"$work/port" &
 pids+=($!)
 wait_for 10 test -s "$work/port" || { echo "screenshot: the stand-in did not start" >&2; exit 1; }
 
-PATH="$work/bin:$PATH" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-  MVSEARCH_CONNECT_TO="${host:-catalogue.example}:80:127.0.0.1:$(head -1 "$work/port")" \
+MVSEARCH_CONNECT_TO="${host:-catalogue.example}:80:127.0.0.1:$(head -1 "$work/port")" \
   "$program" &
 pids+=($!)
 wid=$("$probe" wait-window "${pids[-1]}" 30000) || { echo "screenshot: no window" >&2; exit 1; }

@@ -18,23 +18,7 @@ const QString CLOUD_DRIVE = QStringLiteral("menu_cloud_drive");
 const QString SECOND_LINE = QStringLiteral("menu_second_line");
 
 std::string expected_detail_request(const std::string& id) {
-  const std::string url = std::string(DETAIL_URL_PREFIX) + id;
-  return "POST /imv.asp?id=" + id +
-         " HTTP/1.1\r\n"
-         "Host: " +
-         std::string(CATALOGUE_HOST) +
-         "\r\n"
-         "User-Agent: " +
-         std::string(BROWSER_AGENT) +
-         "\r\n"
-         "Accept: */*\r\n"
-         "Referer: " +
-         url +
-         "\r\n"
-         "Accept-Language: zh-cn\r\n"
-         "Content-Type: application/x-www-form-urlencoded\r\n"
-         "Content-Length: 0\r\n"
-         "\r\n";
+  return expected_post("/imv.asp?id=" + id, std::string(DETAIL_URL_PREFIX) + id, "");
 }
 
 std::string result(const std::string& id, const std::string& title) {

@@ -13,26 +13,8 @@ namespace {
 
 using SearchTest = ShellTest;
 
-// The request as the HTTP layer puts it on the wire: Host and Content-Length are its own.
 std::string expected_search_request(const std::string& body) {
-  return "POST /isearch.asp HTTP/1.1\r\n"
-         "Host: " +
-         std::string(CATALOGUE_HOST) +
-         "\r\n"
-         "User-Agent: " +
-         std::string(BROWSER_AGENT) +
-         "\r\n"
-         "Accept: */*\r\n"
-         "Referer: " +
-         std::string(SEARCH_URL) +
-         "\r\n"
-         "Accept-Language: zh-cn\r\n"
-         "Content-Type: application/x-www-form-urlencoded\r\n"
-         "Content-Length: " +
-         std::to_string(body.size()) +
-         "\r\n"
-         "\r\n" +
-         body;
+  return expected_post("/isearch.asp", std::string(SEARCH_URL), body);
 }
 
 std::vector<std::string> pieces() {

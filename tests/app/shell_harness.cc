@@ -19,6 +19,15 @@
 #include "runtime/window_services.h"
 
 namespace mvsearch::testing {
+
+std::string expected_post(const std::string& path, const std::string& url,
+                          const std::string& body) {
+  return "POST " + path + " HTTP/1.1\r\nHost: " + std::string(CATALOGUE_HOST) +
+         "\r\nUser-Agent: " + std::string(BROWSER_AGENT) + "\r\nAccept: */*\r\nReferer: " + url +
+         "\r\nAccept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+         "Content-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
 namespace {
 
 SystemTime g_clock{};

@@ -31,6 +31,10 @@
 
 namespace mvsearch::testing {
 
+// A POST to the catalogue site as the HTTP layer puts it on the wire: the five header lines
+// of the commands, then Host and Content-Length, which are the layer's own.
+std::string expected_post(const std::string& path, const std::string& url, const std::string& body);
+
 // Addresses handed to the browser, in UTF-8, in order.
 std::vector<std::string> opened_addresses();
 // Whether main_window was visible at each hand-off.
