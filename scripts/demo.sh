@@ -5,6 +5,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# Installed and built first, so that xvfb-run is there for the advice below.
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" release
+
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
   cat >&2 <<'MSG'
 demo: there is no display to show the window on ($DISPLAY and $WAYLAND_DISPLAY are empty).
@@ -14,9 +18,6 @@ demo: run it on a desktop, or under a virtual X server:
 MSG
   exit 1
 fi
-
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" release
 
 build="$root/build/release"
 standin="$build/tools/catalogue/mvsearch-catalogue"
