@@ -27,8 +27,8 @@ Text search_catalogue() {
   list.add_pair("User-Agent", BROWSER_AGENT);
   const Text headers = list.header_text();
   const ByteSet response = web_request(SEARCH_URL, METHOD_POST, body, {}, {}, headers);
-  const ByteSet bytes = convert_charset(response);
-  Text page = to_text(bytes);
+  ByteSet bytes = convert_charset(response);
+  Text page = to_text(std::move(bytes));  // the bytes are not needed after
   page = replace_text(page, "\"", "", {}, {}, true);
   TextArray pieces = split_text(page, RESULT_SEPARATOR);
   result_pieces.clear();

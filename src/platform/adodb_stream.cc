@@ -13,6 +13,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/fast_conversion.h"
+
 namespace mvsearch {
 namespace {
 
@@ -30,23 +32,27 @@ enum class Layout {
   utf8,
 };
 
+// The converter-free path that is tried first; text it refuses whole goes through ICU.
+enum class FastPath { none, utf8, cp936 };
+
 struct Charset {
   std::u16string_view name;  // lower case
   const char* converter;     // ICU's name
   std::string_view byte_order_mark;
   Layout layout;
+  FastPath fast = FastPath::none;
 };
 
 // Code page 936 as Windows has it, where 0x80 is the euro sign.
 constexpr const char* WINDOWS_936 = "windows-936-2000";
 
 constexpr Charset CHARSETS[] = {
-    {u"utf-8", "UTF-8", "\xEF\xBB\xBF", Layout::utf8},
+    {u"utf-8", "UTF-8", "\xEF\xBB\xBF", Layout::utf8, FastPath::utf8},
     {u"unicode", "UTF-16LE", "\xFF\xFE", Layout::utf16},
     {u"utf-16", "UTF-16LE", "\xFF\xFE", Layout::utf16},
     {u"unicodefffe", "UTF-16BE", "\xFE\xFF", Layout::utf16},
-    {u"gbk", WINDOWS_936, "", Layout::ascii},
-    {u"gb2312", WINDOWS_936, "", Layout::ascii},
+    {u"gbk", WINDOWS_936, "", Layout::ascii, FastPath::cp936},
+    {u"gb2312", WINDOWS_936, "", Layout::ascii, FastPath::cp936},
     {u"gb18030", "gb18030", "", Layout::ascii},
     {u"big5", "windows-950-2000", "", Layout::ascii},
     {u"us-ascii", "US-ASCII", "", Layout::ascii},
@@ -172,14 +178,23 @@ bool convert(UConverter* converter, std::basic_string_view<From> source, bool as
 bool decode_all(const Charset& charset, UConverter* converter, std::string_view bytes,
                 std::u16string* text) {
   // No charset here gives more units than bytes.
-  text->reserve(text->size() + bytes.size());
+  const std::size_t old_size = text->size();
+  text->reserve(old_size + bytes.size());
+  if (charset.fast == FastPath::utf8 && append_fast(bytes, text, utf8_to_utf16)) return true;
+  if (charset.fast == FastPath::cp936 && append_fast(bytes, text, cp936_to_utf16)) return true;
+  text->resize(old_size);
   return convert<Decoding>(converter, bytes, charset.layout != Layout::utf16, text);
 }
 
 // Appends text encoded to *bytes; false (with *bytes as it may then be) on failure.
 bool encode(const Charset& charset, UConverter* converter, std::u16string_view text,
             std::string* bytes) {
-  bytes->reserve(bytes->size() + text.size());
+  const std::size_t old_size = bytes->size();
+  bytes->reserve(old_size + text.size());
+  if (charset.fast == FastPath::cp936) {
+    if (append_fast(text, bytes, utf16_to_cp936)) return true;
+    bytes->resize(old_size);
+  }
   if (charset.layout != Layout::utf8) {
     return convert<Encoding>(converter, text, charset.layout == Layout::ascii, bytes);
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/adodb_stream.h"
+#include "platform/ascii_copy.h"
 #include "platform/code_page.h"
 
 namespace mvsearch {
@@ -105,22 +106,6 @@ std::size_t wide_piece_length(std::u16string_view units) {
   return last >= 0xD800 && last <= 0xDBFF ? CONVERSION_CHUNK - 1 : CONVERSION_CHUNK;
 }
 
-// The index of the first U+0000, or the size when there is none. Looks at blocks of units
-// at a time, since BSTRs here run to millions of units.
-std::size_t nul_position(std::u16string_view units) {
-  constexpr std::size_t block = 16;
-  std::size_t i = 0;
-  for (; units.size() - i >= block; i += block) {
-    unsigned smallest = 0xFFFF;
-    for (std::size_t k = 0; k < block; ++k) smallest = std::min<unsigned>(smallest, units[i + k]);
-    if (smallest == 0) break;
-  }
-  for (; i < units.size(); ++i) {
-    if (units[i] == u'\0') return i;
-  }
-  return units.size();
-}
-
 }  // namespace
 
 HRESULT CoInitialize(void* reserved) {
@@ -163,15 +148,21 @@ HRESULT create_instance(std::string_view prog_id, std::unique_ptr<Dispatch>* obj
   return *object != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
+// Both directions look for the terminating NUL a piece at a time, just before converting
+// it, so that each piece is read from memory once.
+
 std::u16string text_to_bstr(std::string_view text) {
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) text = text.substr(0, nul);
   std::u16string bstr;
   // A code page 936 byte never gives more than one UTF-16 unit.
   bstr.reserve(text.size());
   char16_t converted[CONVERSION_CHUNK];
-  while (!text.empty()) {
-    const std::size_t piece = ansi_piece_length(text);
+  bool at_nul = false;
+  while (!text.empty() && !at_nul) {
+    std::size_t piece = ansi_piece_length(text);
+    const std::size_t nul = text.substr(0, piece).find('\0');
+    at_nul = nul != std::string_view::npos;
+    if (at_nul) piece = nul;
+    if (piece == 0) break;
     const int length = static_cast<int>(piece);
     int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, converted, length);
     if (units <= 0) return {};
@@ -182,13 +173,17 @@ std::u16string text_to_bstr(std::string_view text) {
 }
 
 std::string bstr_to_text(std::u16string_view bstr) {
-  bstr = bstr.substr(0, nul_position(bstr));
   std::string text;
   text.reserve(bstr.size());
   // At most two bytes per unit in code page 936.
   char converted[CONVERSION_CHUNK * 2];
-  while (!bstr.empty()) {
-    const std::size_t piece = wide_piece_length(bstr);
+  bool at_nul = false;
+  while (!bstr.empty() && !at_nul) {
+    std::size_t piece = wide_piece_length(bstr);
+    const std::size_t nul = find_nul_unit(bstr.data(), piece);
+    at_nul = nul != piece;
+    if (at_nul) piece = nul;
+    if (piece == 0) break;
     const int length = static_cast<int>(piece);
     const int bytes = WideCharToMultiByte(CP_ACP, 0, bstr.data(), length, converted, length * 2,
                                           nullptr, nullptr);

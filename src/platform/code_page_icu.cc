@@ -1,6 +1,7 @@
 // The code-page stand-ins on ICU converters. Each call opens its own converter (ICU caches
 // the tables), converts the whole input into a string and copies it out only when it fits,
-// so a buffer that is too small is left untouched.
+// so a buffer that is too small is left untouched. Text that the fast paths take whole
+// (well-formed UTF-8, code page 936 with every character mapped) skips the converter.
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
@@ -15,6 +16,7 @@
 #include <type_traits>
 
 #include "platform/code_page.h"
+#include "platform/fast_conversion.h"
 
 namespace mvsearch {
 namespace {
@@ -144,6 +146,50 @@ std::optional<std::size_t> convert_into(std::basic_string_view<From> in, To* out
   return written;
 }
 
+// The ICU side of MultiByteToWideChar: bytes into out[0..capacity).
+std::optional<std::size_t> decode_with_icu(unsigned code_page, std::string_view bytes,
+                                           char16_t* out, std::size_t capacity) {
+  Converter converter = open_converter(code_page);
+  if (!converter) return std::nullopt;
+  const bool gbk = is_gbk(code_page);
+  if (gbk) {
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setToUCallBack(converter.get(), to_question_mark, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status)) return std::nullopt;
+  }
+  // A lead byte of code page 936 takes the byte after it; UTF-8 continuation bytes are
+  // never ASCII, so any byte ends a character there.
+  auto next_char = [gbk](std::string_view in, std::size_t i) {
+    return gbk && static_cast<unsigned char>(in[i]) >= 0x81 && i + 1 < in.size() ? i + 2 : i + 1;
+  };
+  auto icu_step = [&](UChar** target, UChar* target_end, const char** source,
+                      const char* source_end, UErrorCode* status) {
+    ucnv_toUnicode(converter.get(), target, target_end, source, source_end, nullptr, true, status);
+  };
+  return convert_into(bytes, out, capacity, next_char, icu_step);
+}
+
+// The ICU side of WideCharToMultiByte: units into out[0..capacity), recording in
+// *used_default whether a character was substituted.
+std::optional<std::size_t> encode_with_icu(unsigned code_page, std::u16string_view units,
+                                           const char* default_char, bool* used_default, char* out,
+                                           std::size_t capacity) {
+  Converter converter = open_converter(code_page);
+  if (!converter) return std::nullopt;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(converter.get(), substitute_and_mark, used_default, nullptr, nullptr,
+                        &status);
+  if (default_char != nullptr) ucnv_setSubstChars(converter.get(), default_char, 1, &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  auto next_unit = [](std::u16string_view, std::size_t i) { return i + 1; };
+  auto icu_step = [&](char** target, char* target_end, const UChar** source,
+                      const UChar* source_end, UErrorCode* status) {
+    ucnv_fromUnicode(converter.get(), target, target_end, source, source_end, nullptr, true,
+                     status);
+  };
+  return convert_into(units, out, capacity, next_unit, icu_step);
+}
+
 // The Windows result: the count when only counting, else the count if it fits, else 0, with
 // the output buffer left untouched. `capacity` is an upper bound of the output size.
 template <class To, class Convert>
@@ -172,26 +218,14 @@ int MultiByteToWideChar(unsigned code_page, unsigned long flags, const char* inp
                         int input_length, char16_t* output, int output_units) {
   if (!valid_arguments(flags, input, input_length, output, output_units)) return 0;
   const auto bytes = input_view(input, input_length);
-  Converter converter = open_converter(code_page);
-  if (!bytes || !converter) return 0;
-  if (is_gbk(code_page)) {
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_setToUCallBack(converter.get(), to_question_mark, nullptr, nullptr, nullptr, &status);
-    if (U_FAILURE(status)) return 0;
-  }
-  // A lead byte of code page 936 takes the byte after it; UTF-8 continuation bytes are
-  // never ASCII, so any byte ends a character there.
   const bool gbk = is_gbk(code_page);
-  auto next_char = [gbk](std::string_view in, std::size_t i) {
-    return gbk && static_cast<unsigned char>(in[i]) >= 0x81 && i + 1 < in.size() ? i + 2 : i + 1;
-  };
-  auto icu_step = [&](UChar** target, UChar* target_end, const char** source,
-                      const char* source_end, UErrorCode* status) {
-    ucnv_toUnicode(converter.get(), target, target_end, source, source_end, nullptr, true, status);
-  };
+  if (!bytes || (!gbk && code_page != CP_UTF8)) return 0;
   // Neither UTF-8 nor code page 936 yields more UTF-16 units than input bytes.
   return deliver(bytes->size(), output, output_units, [&](char16_t* out, std::size_t capacity) {
-    return convert_into(*bytes, out, capacity, next_char, icu_step);
+    const ConversionStep fast =
+        gbk ? cp936_to_utf16(*bytes, out, capacity) : utf8_to_utf16(*bytes, out, capacity);
+    if (fast.read == bytes->size()) return std::optional(fast.written);
+    return decode_with_icu(code_page, *bytes, out, capacity);
   });
 }
 
@@ -204,24 +238,17 @@ int WideCharToMultiByte(unsigned code_page, unsigned long flags, const char16_t*
     return 0;
   }
   const auto units = input_view(input, input_length);
-  Converter converter = open_converter(code_page);
-  if (!units || !converter) return 0;
+  const bool gbk = is_gbk(code_page);
+  if (!units || (!gbk && code_page != CP_UTF8)) return 0;
   bool used_default = false;
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(converter.get(), substitute_and_mark, &used_default, nullptr, nullptr,
-                        &status);
-  if (default_char != nullptr) ucnv_setSubstChars(converter.get(), default_char, 1, &status);
-  if (U_FAILURE(status)) return 0;
-  auto next_unit = [](std::u16string_view, std::size_t i) { return i + 1; };
-  auto icu_step = [&](char** target, char* target_end, const UChar** source,
-                      const UChar* source_end, UErrorCode* status) {
-    ucnv_fromUnicode(converter.get(), target, target_end, source, source_end, nullptr, true,
-                     status);
-  };
   // At most 3 bytes per unit (UTF-8 of the BMP); code page 936 needs at most 2.
-  const std::size_t capacity = units->size() * (is_gbk(code_page) ? 2 : 3);
-  const int result = deliver(capacity, output, output_bytes, [&](char* out, std::size_t cap) {
-    return convert_into(*units, out, cap, next_unit, icu_step);
+  const std::size_t capacity = units->size() * (gbk ? 2 : 3);
+  const int result = deliver(capacity, output, output_bytes, [&](char* out, std::size_t room) {
+    if (gbk) {
+      const ConversionStep fast = utf16_to_cp936(*units, out, room);
+      if (fast.read == units->size()) return std::optional(fast.written);
+    }
+    return encode_with_icu(code_page, *units, default_char, &used_default, out, room);
   });
   if (used_default_char != nullptr) *used_default_char = used_default ? 1 : 0;
   return result;

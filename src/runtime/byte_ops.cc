@@ -1,19 +1,23 @@
 #include "runtime/byte_ops.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace mvsearch {
 
 ByteSet to_bytes(std::string_view t) { return ByteSet(t.data(), t.size()); }
 
-Text to_text(const ByteSet& b) {
-  const void* nul = std::memchr(b.data(), '\0', b.size());
-  const std::size_t n =
-      nul == nullptr ? b.size() : static_cast<std::size_t>(static_cast<const char*>(nul) - b.data());
-  return Text(b.data(), n);
+Text to_text(const ByteSet& b) { return Text(b.view().substr(0, b.view().find('\0'))); }
+
+Text to_text(ByteSet&& b) {
+  const std::size_t n = b.view().find('\0');
+  std::string bytes = std::move(b).release();
+  if (n != std::string_view::npos) bytes.resize(n);
+  return bytes;
 }
 
-ByteSet blank_bytes(int n) { return n <= 0 ? ByteSet() : ByteSet(std::string(static_cast<std::size_t>(n), '\0')); }
+ByteSet blank_bytes(int n) {
+  return n <= 0 ? ByteSet() : ByteSet(std::string(static_cast<std::size_t>(n), '\0'));
+}
 
 int bytes_length(const ByteSet& b) { return static_cast<int>(b.size()); }
 

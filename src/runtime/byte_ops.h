@@ -11,6 +11,8 @@ namespace mvsearch {
 [[nodiscard]] ByteSet to_bytes(std::string_view t);
 // The bytes of b up to its first NUL.
 [[nodiscard]] Text to_text(const ByteSet& b);
+// The same, taking b's bytes over instead of copying them.
+[[nodiscard]] Text to_text(ByteSet&& b);
 
 // n zero bytes; empty if n <= 0.
 [[nodiscard]] ByteSet blank_bytes(int n);

@@ -13,9 +13,8 @@ std::atomic<FatalErrorPresenter> g_presenter{nullptr};
 void set_fatal_error_presenter(FatalErrorPresenter presenter) { g_presenter.store(presenter); }
 
 void fatal_error(int error_code, std::string_view message) {
-  const std::string line =
-      "mvsearch: fatal run-time error: " + std::string(message) + " (error code " +
-      std::to_string(error_code) + ")\n";
+  const std::string line = "mvsearch: fatal run-time error: " + std::string(message) +
+                           " (error code " + std::to_string(error_code) + ")\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   if (const FatalErrorPresenter presenter = g_presenter.load(); presenter != nullptr) {

@@ -14,8 +14,8 @@ class Optional {
  public:
   Optional() = default;  // omitted by the caller
   template <class U>
-    requires std::convertible_to<U, T>
-  Optional(U&& value) : value_(std::forward<U>(value)), provided_(true) {}  // NOLINT: implicit
+  requires std::convertible_to<U, T> Optional(U&& value)
+      : value_(std::forward<U>(value)), provided_(true) {}  // NOLINT: implicit
 
   [[nodiscard]] bool provided() const { return provided_; }
   // The caller's value, or T{} when omitted.

@@ -21,8 +21,7 @@ class ByteSet {
  public:
   ByteSet() = default;
   explicit ByteSet(std::string bytes) : bytes_(std::move(bytes)) {}
-  ByteSet(const void* data, std::size_t size)
-      : bytes_(static_cast<const char*>(data), size) {}
+  ByteSet(const void* data, std::size_t size) : bytes_(static_cast<const char*>(data), size) {}
 
   [[nodiscard]] const char* data() const { return bytes_.data(); }
   [[nodiscard]] char* data() { return bytes_.data(); }
@@ -30,6 +29,8 @@ class ByteSet {
   [[nodiscard]] bool empty() const { return bytes_.empty(); }
   [[nodiscard]] std::string_view view() const { return bytes_; }
   [[nodiscard]] const std::string& str() const { return bytes_; }
+  // Hands the bytes over, leaving the set empty.
+  [[nodiscard]] std::string release() && { return std::exchange(bytes_, std::string()); }
   [[nodiscard]] std::uint8_t operator[](std::size_t i) const {
     return static_cast<std::uint8_t>(bytes_[i]);
   }
@@ -65,7 +66,9 @@ class TextArray {
 
   void append(Text item) { items_.push_back(std::move(item)); }
   // Removes the element at the 1-based index; an index outside the array ends the process.
-  void remove(int index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(checked(index))); }
+  void remove(int index) {
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(checked(index)));
+  }
   void clear() { items_.clear(); }
 
   [[nodiscard]] auto begin() const { return items_.begin(); }

@@ -1,9 +1,9 @@
 #include "runtime/text_ops.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <string>
+
+#include "runtime/byte_search.h"
 
 namespace mvsearch {
 namespace {
@@ -40,8 +40,7 @@ Text map_single_bytes(std::string_view t, Map map) {
 // searches moving forward costs one pass over the text.
 class BoundaryFinder {
  public:
-  BoundaryFinder(std::string_view text, std::string_view needle, bool fold_case)
-      : text_(text) {
+  BoundaryFinder(std::string_view text, std::string_view needle, bool fold_case) : text_(text) {
     if (fold_case) {
       folded_text_ = map_single_bytes(text, fold);
       folded_needle_ = map_single_bytes(needle, fold);
@@ -52,13 +51,15 @@ class BoundaryFinder {
       pin_ = needle;
     }
     // A needle whose own last character is a lone lead byte would end inside a character
-    // of the text, except at the text's very end.
-    std::size_t i = 0, last = 0;
-    while (i < needle.size()) {
-      last = i;
-      i = next_char(needle, i);
+    // of the text, except at the text's very end. Only a high last byte can be one.
+    if (!needle.empty() && is_high(needle.back())) {
+      std::size_t i = 0, last = 0;
+      while (i < needle.size()) {
+        last = i;
+        i = next_char(needle, i);
+      }
+      needle_dangles_ = last == needle.size() - 1;
     }
-    needle_dangles_ = !needle.empty() && last == needle.size() - 1 && is_high(needle[last]);
   }
 
   // The 0-based index of the first match at or after `from` that ends at or before
@@ -66,7 +67,7 @@ class BoundaryFinder {
   std::size_t find(std::size_t from, std::size_t limit) {
     std::size_t pos = from;
     while (true) {
-      const std::size_t cand = hay_.find(pin_, pos);
+      const std::size_t cand = find_bytes(hay_, pin_, pos);
       if (cand == npos || cand + pin_.size() > limit) return npos;
       advance_to(cand);
       if (boundary_ == cand) {
@@ -86,19 +87,14 @@ class BoundaryFinder {
 
  private:
   void advance_to(std::size_t target) {
-    const char* p = text_.data();
-    while (boundary_ < target) {
-      // Runs of ASCII are common in pages: skip them eight bytes at a time.
-      if (boundary_ + 8 <= target) {
-        std::uint64_t word;
-        std::memcpy(&word, p + boundary_, 8);
-        if ((word & 0x8080808080808080ULL) == 0) {
-          boundary_ += 8;
-          continue;
-        }
-      }
-      boundary_ = next_char(text_, boundary_);
-    }
+    if (boundary_ >= target) return;
+    // A byte below 0x80 always ends a character, so the position after the last such byte
+    // before target is a boundary: only the run of high bytes in front of target needs
+    // counting, and a page's ASCII is never walked.
+    std::size_t start = target;
+    while (start > boundary_ && is_high(text_[start - 1])) --start;
+    boundary_ = start;
+    while (boundary_ < target) boundary_ = next_char(text_, boundary_);
   }
 
   std::string_view text_;
@@ -167,7 +163,8 @@ int find_text_reverse(std::string_view t, std::string_view s, Optional<int> star
 }
 
 Text to_upper(std::string_view t) {
-  return map_single_bytes(t, [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  return map_single_bytes(
+      t, [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
 }
 
 Text to_lower(std::string_view t) { return map_single_bytes(t, fold); }
@@ -204,8 +201,8 @@ Text replace_text(std::string_view t, std::string_view old_text, std::string_vie
   while (!count.provided() || replaced < count.value()) {
     const std::size_t found = finder.find(pos, t.size());
     if (found == npos) break;
-    out.append(t, copied, found - copied);
-    out.append(new_text);
+    out.append(t.data() + copied, found - copied);
+    if (!new_text.empty()) out.append(new_text);
     copied = pos = found + old_text.size();
     ++replaced;
   }
@@ -216,9 +213,8 @@ Text replace_text(std::string_view t, std::string_view old_text, std::string_vie
 TextArray split_text(std::string_view t, Optional<std::string_view> separator,
                      Optional<int> max_pieces) {
   const std::string_view sep = separator.provided() ? separator.value() : std::string_view(",");
-  const std::size_t limit = max_pieces.provided()
-                                ? static_cast<std::size_t>(std::max(0, max_pieces.value()))
-                                : npos;
+  const std::size_t limit =
+      max_pieces.provided() ? static_cast<std::size_t>(std::max(0, max_pieces.value())) : npos;
   std::vector<Text> pieces;
   if (t.empty() || limit == 0) return TextArray();
   if (sep.empty()) return TextArray({Text(t)});

@@ -3,12 +3,24 @@
 #include "runtime/text_ops.h"
 
 namespace mvsearch {
+namespace {
 
-Text text_between(std::string_view text, std::string_view start_marker,
-                  std::string_view end_marker, Optional<int> start_pos,
-                  Optional<bool> ignore_case) {
-  const Text s = replace_text(start_marker, QUOTE_PLACEHOLDER, "\"", {}, {}, true);
-  const Text e = replace_text(end_marker, QUOTE_PLACEHOLDER, "\"", {}, {}, true);
+// The marker with every placeholder turned into a double quote. Most markers have none and
+// are used as they are, which spares a copy per call when cutting thousands of pieces.
+std::string_view with_quotes(std::string_view marker, Text& storage) {
+  if (marker.find(QUOTE_PLACEHOLDER) == std::string_view::npos) return marker;
+  storage = replace_text(marker, QUOTE_PLACEHOLDER, "\"", {}, {}, true);
+  return storage;
+}
+
+}  // namespace
+
+Text text_between(std::string_view text, std::string_view start_marker, std::string_view end_marker,
+                  Optional<int> start_pos, Optional<bool> ignore_case) {
+  Text s_storage;
+  Text e_storage;
+  const std::string_view s = with_quotes(start_marker, s_storage);
+  const std::string_view e = with_quotes(end_marker, e_storage);
   const int p = find_text(text, s, start_pos.value(), ignore_case.value());
   if (p == -1) return Text();
   const int c = p + text_length(s);

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "runtime/byte_ops.h"
+#include "runtime/byte_search.h"
 
 namespace mvsearch {
 namespace {
@@ -87,19 +91,13 @@ TEST(TextOps, FindTextReverseLastMatchWhollyBeforeStart) {
     bool ignore_case;
     int expected;
   } cases[] = {
-      {"abcabc", "bc", {}, false, 5},
-      {"abcabc", "bc", 7, false, 5},
+      {"abcabc", "bc", {}, false, 5},   {"abcabc", "bc", 7, false, 5},
       {"abcabc", "bc", 6, false, 2},  // the match at 5 ends at 6, not before it
-      {"abcabc", "bc", 4, false, 2},
-      {"abcabc", "bc", 3, false, -1},
-      {"abcabc", "bc", 1, false, -1},
-      {"abcabc", "bc", -3, false, -1},
-      {"abcabc", "bc", 100, false, 5},
-      {"aaaa", "aa", {}, false, 3},  // overlapping matches count
-      {"abc", "", {}, false, 1},
-      {"", "", {}, false, -1},
-      {"ABCabc", "BC", {}, true, 5},
-      {"\xD6\xD0\xD6\xD0", "\xD0\xD6", {}, false, -1},
+      {"abcabc", "bc", 4, false, 2},    {"abcabc", "bc", 3, false, -1},
+      {"abcabc", "bc", 1, false, -1},   {"abcabc", "bc", -3, false, -1},
+      {"abcabc", "bc", 100, false, 5},  {"aaaa", "aa", {}, false, 3},  // overlapping matches count
+      {"abc", "", {}, false, 1},        {"", "", {}, false, -1},
+      {"ABCabc", "BC", {}, true, 5},    {"\xD6\xD0\xD6\xD0", "\xD0\xD6", {}, false, -1},
       {"a.b.\xB0.", ".", {}, false, 4},  // the last "." is the trail byte of 0xB0 0x2E
   };
   for (const auto& c : cases) {
@@ -148,7 +146,14 @@ TEST(TextOps, ReplaceText) {
       {"abab", "ab", "x", {}, 0, true, "abab"},
       {"abab", "", "x", {}, {}, true, "abab"},
       {"", "a", "x", {}, {}, true, ""},
-      {"a\xB0\x41" "A", "A", "-", {}, {}, true, "a\xB0\x41-"},
+      {"a\xB0\x41"
+       "A",
+       "A",
+       "-",
+       {},
+       {},
+       true,
+       "a\xB0\x41-"},
       {"\xD6\xD0\xD6\xD0", "\xD0\xD6", "x", {}, {}, true, "\xD6\xD0\xD6\xD0"},
   };
   for (const auto& c : cases) {
@@ -200,10 +205,87 @@ TEST(TextOps, CharCodesAndRepeats) {
   EXPECT_EQ(repeat_text(0, "ab"), "");
 }
 
+// find_bytes against std::string_view::find: haystacks around the 16-byte blocks, made of
+// few letters so that partial matches abound.
+TEST(FindBytes, AgreesWithStringViewFind) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string hay(random() % 70, 'a');
+    for (char& c : hay) c = "ab\xB0"[random() % 3];
+    std::string needle(1 + random() % 6, 'a');
+    for (char& c : needle) c = "ab\xB0"[random() % 3];
+    if (round % 4 == 0 && !hay.empty())
+      needle = hay.substr(random() % hay.size(), 1 + random() % 20);
+    for (std::size_t from = 0; from <= hay.size() + 1; ++from) {
+      SCOPED_TRACE(testing::Message() << testing::PrintToString(hay) << " "
+                                      << testing::PrintToString(needle) << " from " << from);
+      ASSERT_EQ(find_bytes(hay, needle, from), std::string_view(hay).find(needle, from));
+    }
+  }
+  EXPECT_EQ(find_bytes("abc", "", 3), 3u);
+  EXPECT_EQ(find_bytes("abc", "", 4), std::string_view::npos);
+}
+
+// The searching operations against the double-byte rule written out plainly: boundaries
+// walked from the first byte, a match beginning and ending on one.
+std::vector<bool> boundaries(std::string_view t) {
+  std::vector<bool> at(t.size() + 1, false);
+  std::size_t i = 0;
+  while (i < t.size()) {
+    at[i] = true;
+    i += static_cast<unsigned char>(t[i]) >= 0x80 && i + 1 < t.size() ? 2 : 1;
+  }
+  at[t.size()] = true;
+  return at;
+}
+
+std::size_t plain_find(std::string_view t, std::string_view s, std::size_t from) {
+  const std::vector<bool> at = boundaries(t);
+  for (std::size_t p = from; p + s.size() <= t.size(); ++p) {
+    if (at[p] && at[p + s.size()] && t.substr(p, s.size()) == s) return p;
+  }
+  return std::string_view::npos;
+}
+
+TEST(TextOps, SearchesFollowThePlainDoubleByteRule) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 2000; ++round) {
+    // Long runs of high bytes, as Chinese text has, between ASCII.
+    std::string t;
+    while (t.size() < 60)
+      t += std::string(random() % 24, "\xB0\xD6"[random() % 2]) + "Aa"[random() % 2];
+    std::string s(1 + random() % 4, 'a');
+    for (char& c : s) c = "A\xB0\xD6"[random() % 3];
+    SCOPED_TRACE(testing::Message()
+                 << testing::PrintToString(t) << " " << testing::PrintToString(s));
+    const std::size_t first = plain_find(t, s, 0);
+    ASSERT_EQ(find_text(t, s), first == std::string_view::npos ? -1 : static_cast<int>(first) + 1);
+    std::string replaced;
+    std::vector<Text> pieces;
+    std::size_t pos = 0;
+    for (std::size_t found = plain_find(t, s, 0); found != std::string_view::npos;
+         found = plain_find(t, s, pos)) {
+      replaced += t.substr(pos, found - pos) + "#";
+      pieces.push_back(t.substr(pos, found - pos));
+      pos = found + s.size();
+    }
+    replaced += t.substr(pos);
+    if (pos < t.size()) pieces.push_back(t.substr(pos));
+    ASSERT_EQ(replace_text(t, s, "#", {}, {}, true), replaced);
+    const TextArray split = split_text(t, s);
+    ASSERT_EQ(split.size(), static_cast<int>(pieces.size()));
+    for (int i = 1; i <= split.size(); ++i) ASSERT_EQ(split[i], pieces[i - 1]);
+  }
+}
+
 TEST(ByteOps, BytesAndText) {
   const ByteSet b(std::string("ab\0cd", 5));
   EXPECT_EQ(bytes_length(b), 5);
   EXPECT_EQ(to_text(b), "ab");
+  EXPECT_EQ(to_text(ByteSet(b)), "ab");
+  const std::string long_bytes = std::string(40, 'x') + '\0' + "y";
+  EXPECT_EQ(to_text(ByteSet(long_bytes)), std::string(40, 'x'));
+  EXPECT_EQ(to_text(ByteSet(std::string("short"))), "short");
   EXPECT_EQ(to_bytes("a\xD6\xD0"), ByteSet(std::string("a\xD6\xD0")));
   EXPECT_EQ(blank_bytes(3), ByteSet(std::string(3, '\0')));
   EXPECT_TRUE(blank_bytes(0).empty());
